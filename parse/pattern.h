@@ -1,0 +1,44 @@
+#pragma once
+// Compiled regular expressions and the matches they find, held as byte positions.
+
+#include "parse/text.h"
+
+#include <boost/regex.hpp>
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+// Where one sub-expression of a match lies in the searched text.
+struct GroupSpan {
+    int32_t start = 0;   // 0-based byte position from the start of the whole text
+    int32_t length = 0;  // number of bytes, 0 for an empty span
+    int32_t matched = 0; // 1 when the sub-expression took part in the match
+};
+
+// One match: element 0 is the whole match, element k is group k.
+using Match = std::vector<GroupSpan>;
+
+// The ordered, non-overlapping matches of one search.
+using MatchList = std::vector<Match>;
+
+// One compiled expression, or none.
+struct Pattern {
+    std::optional<boost::regex> expression;
+};
+
+// Compiles `patternText` (Perl syntax; icase only when caseSensitive is false).
+// On success replaces the held expression and returns true; on refusal leaves
+// `pattern` as it was and returns false.
+bool compilePattern(Pattern& pattern, const Text& patternText, bool caseSensitive = true);
+
+// Every match of `pattern` in `text`, left to right. Empty when the text is empty or
+// the pattern holds no expression; when the engine gives up, the matches found before.
+MatchList searchAll(const Pattern& pattern, const Text& text);
+
+// The bytes of the whole match, read from the searched text.
+Text matchText(const Match& match, const Text& text);
+
+// The bytes of group `groupIndex` (0 is the whole match); empty when the group took
+// no part or the index lies outside the match.
+Text groupText(const Match& match, const Text& text, int32_t groupIndex);
