@@ -31,8 +31,8 @@ void initAppState();
 // later calls do nothing.
 void releaseAppState();
 
-// How many times the clean-up has run its body (0 or 1).
-int releaseCount();
+// Lets a test harness see each run of the clean-up's body.
+void setReleaseObserver(void (*observer)());
 
 // Runs releaseAppState unless it has run, then ends the process at once with `code`.
 [[noreturn]] void exitProgram(int32_t code);
