@@ -156,7 +156,6 @@ void MainWindow::showCentred() {
     setFixedSize(clientWidth, clientHeight);
     setGeometry(left + frame.left, top + frame.top, clientWidth, clientHeight);
     show();
-    raise();
     activateWindow();
     编辑框1->setFocus(Qt::ActiveWindowFocusReason);
 }

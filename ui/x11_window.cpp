@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QWidget>
+#include <QWindow>
 #include <QtGui/qguiapplication_platform.h>
 
 #include <xcb/xcb.h>
@@ -85,6 +86,12 @@ FrameExtents frameExtents(QWidget* window) {
     FrameExtents extents;
     xcb_connection_t* connection = x11Connection();
     if (connection == nullptr) {
+        // Elsewhere the platform knows its frame once the native window exists.
+        window->winId();
+        if (QWindow* handle = window->windowHandle()) {
+            const QMargins margins = handle->frameMargins();
+            extents = {margins.left(), margins.right(), margins.top(), margins.bottom()};
+        }
         return extents;
     }
     const auto id = static_cast<xcb_window_t>(window->winId());

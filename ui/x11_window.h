@@ -11,8 +11,9 @@ struct FrameExtents {
     int bottom = 0;
 };
 
-// The frame that the window manager will put around `window` (which must have a
-// native window, shown or not). Zero on other platforms and without a window manager.
+// The frame that the window manager will put around `window`, asked before the window
+// is first shown. On X11 without a window manager that can tell, zero; on other
+// platforms, the frame that the platform reports for the native window.
 FrameExtents frameExtents(QWidget* window);
 
 // Makes the title of `window` zero length on X11, where Qt would otherwise show the

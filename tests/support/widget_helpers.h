@@ -1,0 +1,91 @@
+#pragma once
+// Helpers for the tests that drive the real widgets in-process.
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QMessageBox>
+#include <QPointer>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+// What a modal message box showed before a test answered it.
+struct ModalSeen {
+    bool seen = false;
+    QString title;
+    QString text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    qsizetype buttons = 0;
+    Qt::WindowModality modality = Qt::NonModal;
+    bool hasParent = true;
+};
+
+// Watches for the next modal message box and answers it with OK, as a user would.
+inline std::shared_ptr<ModalSeen> answerNextMessageBox() {
+    auto seen = std::make_shared<ModalSeen>();
+    auto* timer = new QTimer(qApp);
+    QObject::connect(timer, &QTimer::timeout, timer, [seen, timer] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr) {
+            return;
+        }
+        seen->seen = true;
+        seen->title = box->windowTitle();
+        seen->text = box->text();
+        seen->icon = box->icon();
+        seen->buttons = box->buttons().size();
+        seen->modality = box->windowModality();
+        seen->hasParent = box->parentWidget() != nullptr;
+        box->accept();
+        timer->stop();
+        timer->deleteLater();
+    });
+    timer->start(20);
+    return seen;
+}
+
+// A stand-in for the desktop's opener, first in PATH: it records how many arguments
+// it was given and the exact bytes of its first one.
+class FakeOpener {
+public:
+    FakeOpener() : oldPath(qgetenv("PATH")) {
+        const QString script = dir.filePath(QStringLiteral("xdg-open"));
+        QFile file(script);
+        if (file.open(QIODevice::WriteOnly)) {
+            file.write("#!/bin/sh\n"
+                       "printf '%s' \"$1\" > \"$(dirname \"$0\")/argument.part\"\n"
+                       "printf '%s' \"$#\" > \"$(dirname \"$0\")/count\"\n"
+                       "mv \"$(dirname \"$0\")/argument.part\" \"$(dirname \"$0\")/argument\"\n");
+            file.close();
+            file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        }
+        qputenv("PATH", dir.path().toLocal8Bit() + ":" + oldPath);
+    }
+    ~FakeOpener() { qputenv("PATH", oldPath); }
+
+    // Waits for the opener to have run; false when it never did.
+    bool waitForRun() {
+        QDeadlineTimer deadline(10000);
+        while (!QFile::exists(dir.filePath(QStringLiteral("argument"))) && !deadline.hasExpired()) {
+            QTest::qWait(20);
+        }
+        return QFile::exists(dir.filePath(QStringLiteral("argument")));
+    }
+    QByteArray argument() const { return contents(QStringLiteral("argument")); }
+    QByteArray argumentCount() const { return contents(QStringLiteral("count")); }
+    void reset() {
+        QFile::remove(dir.filePath(QStringLiteral("argument")));
+        QFile::remove(dir.filePath(QStringLiteral("count")));
+    }
+
+private:
+    QByteArray contents(const QString& name) const {
+        QFile file(dir.filePath(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    QTemporaryDir dir;
+    QByteArray oldPath;
+};
