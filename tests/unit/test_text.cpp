@@ -37,23 +37,23 @@ void TestText::textLeftCuts_data() {
     QTest::addColumn<QByteArray>("expected");
 
     const QByteArray address = "http://v.morvane.test/v/66/66861.shtml";
-    QTest::newRow("prefix of a page address") << address << 22 << QByteArray("http://v.morvane.test/");
+    QTest::newRow("prefix of a page address")
+        << address << 22 << QByteArray("http://v.morvane.test/");
     QTest::newRow("shorter than count") << QByteArray("http://v") << 22 << QByteArray("http://v");
     QTest::newRow("exact length") << QByteArray("abc") << 3 << QByteArray("abc");
     QTest::newRow("count zero") << QByteArray("abc") << 0 << QByteArray();
     QTest::newRow("count negative") << QByteArray("abc") << -5 << QByteArray();
-    QTest::newRow("count minimum") << QByteArray("abc") << std::numeric_limits<int>::min()
-                                   << QByteArray();
-    QTest::newRow("count maximum") << QByteArray("abc") << std::numeric_limits<int>::max()
-                                   << QByteArray("abc");
+    QTest::newRow("count minimum")
+        << QByteArray("abc") << std::numeric_limits<int>::min() << QByteArray();
+    QTest::newRow("count maximum")
+        << QByteArray("abc") << std::numeric_limits<int>::max() << QByteArray("abc");
     QTest::newRow("empty text") << QByteArray() << 22 << QByteArray();
     // "视" is E8 A7 86 in UTF-8: a cut after its first byte keeps that byte alone.
     QTest::newRow("multi-byte character cut in two")
         << QByteArray("ab\xE8\xA7\x86") << 3 << QByteArray("ab\xE8");
-    QTest::newRow("double-byte GBK cut") << QByteArray("a\xCA\xD3\xC6\xB5") << 2
-                                         << QByteArray("a\xCA");
-    QTest::newRow("text ends at zero byte")
-        << QByteArray("ab\0cd", 5) << 4 << QByteArray("ab");
+    QTest::newRow("double-byte GBK cut")
+        << QByteArray("a\xCA\xD3\xC6\xB5") << 2 << QByteArray("a\xCA");
+    QTest::newRow("text ends at zero byte") << QByteArray("ab\0cd", 5) << 4 << QByteArray("ab");
 }
 
 void TestText::textLeftCuts() {
@@ -80,8 +80,7 @@ void TestText::compareTextOrders_data() {
     QTest::newRow("0x80 after ASCII") << QByteArray("\x80") << QByteArray("a") << 1;
     QTest::newRow("0xFF after 0x7F") << QByteArray("x\xFF") << QByteArray("x\x7F") << 1;
     QTest::newRow("0x80 before 0xFF") << QByteArray("\x80") << QByteArray("\xFF") << -1;
-    QTest::newRow("zero byte ends the text")
-        << QByteArray("ab\0zz", 5) << QByteArray("ab") << 0;
+    QTest::newRow("zero byte ends the text") << QByteArray("ab\0zz", 5) << QByteArray("ab") << 0;
     QTest::newRow("bytes after zero ignored")
         << QByteArray("ab\0\xFF", 4) << QByteArray("ab\0\x01", 4) << 0;
 }
@@ -101,8 +100,8 @@ void TestText::bytesToTextStopsAtZero_data() {
     QTest::newRow("no zero byte") << QByteArray("<html>\xB2\xE2</html>")
                                   << QByteArray("<html>\xB2\xE2</html>");
     QTest::newRow("zero at k=0") << QByteArray("\0page", 5) << QByteArray();
-    QTest::newRow("zero in the middle") << QByteArray("var t=\"x\";\0rest", 15)
-                                        << QByteArray("var t=\"x\";");
+    QTest::newRow("zero in the middle")
+        << QByteArray("var t=\"x\";\0rest", 15) << QByteArray("var t=\"x\";");
     QTest::newRow("zero last") << QByteArray("page\0", 5) << QByteArray("page");
     QTest::newRow("several zeros") << QByteArray("a\0b\0c", 5) << QByteArray("a");
     QTest::newRow("empty") << QByteArray() << QByteArray();
