@@ -155,7 +155,7 @@ void ToolkitTest::isTickedFollowsTheCheckBox() {
 }
 
 void ToolkitTest::showErrorIsAModalErrorBoxWithEmptyTitle() {
-    const auto seen = answerNextMessageBox();
+    const MessageBoxAnswerer seen;
     showError("您输入的视频地址不正确，请重新输入。\r\n示例：x");
     QVERIFY(seen->seen);
     QCOMPARE(seen->title, QString());

@@ -10,8 +10,6 @@
 #include <QTest>
 #include <QTimer>
 
-#include <memory>
-
 // What a modal message box showed before a test answered it.
 struct ModalSeen {
     bool seen = false;
@@ -23,29 +21,34 @@ struct ModalSeen {
     bool hasParent = true;
 };
 
-// Watches for the next modal message box and answers it with OK, as a user would.
-inline std::shared_ptr<ModalSeen> answerNextMessageBox() {
-    auto seen = std::make_shared<ModalSeen>();
-    auto* timer = new QTimer(qApp);
-    QObject::connect(timer, &QTimer::timeout, timer, [seen, timer] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (box == nullptr) {
-            return;
-        }
-        seen->seen = true;
-        seen->title = box->windowTitle();
-        seen->text = box->text();
-        seen->icon = box->icon();
-        seen->buttons = box->buttons().size();
-        seen->modality = box->windowModality();
-        seen->hasParent = box->parentWidget() != nullptr;
-        box->accept();
-        timer->stop();
-        timer->deleteLater();
-    });
-    timer->start(20);
-    return seen;
-}
+// While it lives, answers the next modal message box with OK, as a user would, and
+// keeps what the box showed.
+class MessageBoxAnswerer {
+public:
+    MessageBoxAnswerer() {
+        QObject::connect(&timer, &QTimer::timeout, [this] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr) {
+                return;
+            }
+            seen.seen = true;
+            seen.title = box->windowTitle();
+            seen.text = box->text();
+            seen.icon = box->icon();
+            seen.buttons = box->buttons().size();
+            seen.modality = box->windowModality();
+            seen.hasParent = box->parentWidget() != nullptr;
+            timer.stop();
+            box->accept();
+        });
+        timer.start(20);
+    }
+    const ModalSeen* operator->() const { return &seen; }
+
+private:
+    ModalSeen seen;
+    QTimer timer;
+};
 
 // A stand-in for the desktop's opener, first in PATH: it records how many arguments
 // it was given and the exact bytes of its first one.
