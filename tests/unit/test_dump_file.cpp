@@ -91,9 +91,9 @@ private slots:
         QTest::addColumn<QByteArray>("writtenAs");
 
         QTest::newRow("plain") << QByteArray("TD.txt") << QByteArray("T") << QByteArray("TD.txt");
-        const QByteArray binary("T\xe4\xb8\xad"
-                                "D\r\nS\r\n\0after zero\xff\x80\r\n",
-                                27);
+        static const char binaryBytes[] = "T\xe4\xb8\xad"
+                                          "D\r\nS\r\n\0after zero\xff\x80\r\n";
+        const QByteArray binary(binaryBytes, sizeof binaryBytes - 1);
         QTest::newRow("binary with CR LF, high bytes and a zero")
             << QByteArray("bin.txt") << binary << QByteArray("bin.txt");
         QTest::newRow("empty content gives an empty file")
