@@ -118,7 +118,6 @@ struct Transfer {
     bool chunked = false;
     bool redirect = false; // a 3xx head with a Location, which curl follows
     long status = 0;
-    bool completeByLength = false; // the body was ended by its declared length
     bool outOfMemory = false;
 };
 
@@ -152,8 +151,7 @@ size_t onHeader(char* data, size_t size, size_t count, void* user) {
             (transfer->redirect && transfer->status >= 300 && transfer->status < 400);
         if (!interim && transfer->persistent && !transfer->chunked &&
             transfer->declaredLength == 0) {
-            transfer->completeByLength = true;
-            return 0;
+            return 0; // ends the transfer; there is no body to wait for
         }
     } else if (startsWithNoCase(line, "Location:")) {
         transfer->redirect = true;
@@ -201,7 +199,6 @@ size_t onBody(char* data, size_t size, size_t count, void* user) {
         return 0;
     }
     if (framed && transfer->body.size() >= static_cast<size_t>(transfer->declaredLength)) {
-        transfer->completeByLength = true;
         return 0; // ends the transfer; the body is whole
     }
     return size * count;
@@ -269,6 +266,9 @@ Bytes fetch(const Text& address) {
     set(curl_easy_setopt(h, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_0)));
     set(curl_easy_setopt(h, CURLOPT_USERAGENT, pageUserAgent));
     set(curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.list));
+    // The proxy comes from the environment (http_proxy, all_proxy, no_proxy) as curl
+    // reads it. The proxy user name and password are left unset: set to empty texts,
+    // curl would send empty Proxy-Authorization credentials to every proxy.
     set(curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 1L));
     set(curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 2L));
     // curl rejects a response whose Content-Length is not a number; the body must
@@ -278,6 +278,8 @@ Bytes fetch(const Text& address) {
     set(curl_easy_setopt(h, CURLOPT_FORBID_REUSE, 1L));
     set(curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L));
     set(curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, limits.connectSeconds));
+    // Idle time-out: below 1 byte/s for idleSeconds (curl averages the speed over a few
+    // seconds, so after a burst the wait can run some seconds longer).
     set(curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L));
     set(curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, limits.idleSeconds));
     set(curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, onHeader));
