@@ -20,7 +20,7 @@ check "as one argument" equals "$(cat "$WORK/opened.count")" 1
 
 double_click_at "$window" 100 98
 sleep 0.5
-expected=$(printf '%s' '山城雨夜' | iconv -f UTF-8 -t GBK | xxd -p)
-actual=$(xclip -o -selection clipboard | xxd -p)
+expected=$(printf '%s' '山城雨夜' | iconv -f UTF-8 -t GBK | od -An -tx1 | tr -d " \n")
+actual=$(xclip -o -selection clipboard | od -An -tx1 | tr -d " \n")
 check "the clipboard holds the title's GBK bytes" equals "$actual" "$expected"
 e2e_finish
