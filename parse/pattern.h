@@ -5,8 +5,10 @@
 
 #include <boost/regex.hpp>
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 // Where one sub-expression of a match lies in the searched text.
@@ -22,9 +24,26 @@ using Match = std::vector<GroupSpan>;
 // The ordered, non-overlapping matches of one search.
 using MatchList = std::vector<Match>;
 
-// One compiled expression, or none.
+// Where the matches of an expression of one simple shape can lie, read from its text by
+// compilePattern: an opener of literal bytes and "." (any byte), then a body of "." and
+// ".*?" with at most one ".?" before the ".*?", then a closer of literal bytes; capturing
+// groups may stand anywhere. Such an expression can only match where its opener stands,
+// and a match ends at the first closer that the body allows (see pattern.cpp).
+// searchAll uses it to hand the engine only those ranges; the engine decides every match.
+struct SearchShape {
+    std::string opener;         // the opener's bytes; '.' marks a byte position that matches any
+    std::string wildcards;      // one byte per opener byte: 1 where the opener takes any byte
+    std::size_t runOffset = 0;  // the longest run of literal bytes in the opener: its offset
+    std::size_t runLength = 0;  // and its length (at least 1)
+    std::size_t fixedBody = 0;  // body bytes that every match takes (the plain "." of the body)
+    bool optionalFirst = false; // the body has a ".?" before its ".*?"
+    std::string closer;
+};
+
+// One compiled expression, or none, and the shape of its text when it has one.
 struct Pattern {
     std::optional<boost::regex> expression;
+    std::optional<SearchShape> shape; // set by compilePattern together with expression
 };
 
 // Compiles `patternText` (Perl syntax; icase only when caseSensitive is false).
