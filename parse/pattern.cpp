@@ -288,14 +288,20 @@ Text groupText(const Match& match, const Text& text, int32_t groupIndex) {
     if (span.matched == 0 || span.length < 1 || span.start < 0) {
         return {};
     }
-    const std::string_view searched = untilZero(text);
+    // Only the span's own bytes are looked at, so that reading the rows of a page costs
+    // what the rows hold, not a pass over the page for every row. In the text that was
+    // searched a span lies whole before the first zero byte.
     const auto start = static_cast<std::size_t>(span.start);
     const auto length = static_cast<std::size_t>(span.length);
-    if (start > searched.size() || length > searched.size() - start) {
+    if (start > text.size() || length > text.size() - start) {
         // The span does not lie in this text: it was not the text that was searched.
         return {};
     }
-    return Text(searched.substr(start, length));
+    const std::string_view bytes(text.data() + start, length);
+    if (bytes.find('\0') != std::string_view::npos) {
+        return {}; // past the end of the text that was searched
+    }
+    return Text(bytes);
 }
 
 Text matchText(const Match& match, const Text& text) {
