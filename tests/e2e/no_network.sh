@@ -18,6 +18,9 @@ import -window root "$WORK/no_network.png" 2>/dev/null
 
 xdotool windowactivate --sync "$box" key Return
 answered=$(date +%s%N)
+sleep 1
+check "nothing of the program is on the screen during the pause" \
+    test -z "$(xdotool search --onlyvisible --class morvane-resolver 2>/dev/null)"
 wait_for_exit 15
 elapsed=$((($(date +%s%N) - answered) / 1000000))
 echo "ended ${elapsed} ms after the box was answered"
