@@ -1,5 +1,6 @@
 #include "support/loopback_server.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
@@ -136,7 +137,9 @@ std::string httpResponse(int status, std::string_view body, std::string_view ext
     return reply;
 }
 
-LoopbackServer::LoopbackServer() {
+LoopbackServer::LoopbackServer() : LoopbackServer(Family::IPv4) {}
+
+LoopbackServer::LoopbackServer(Family family) : family_(family) {
     handler_ = [](const RecordedRequest&) {
         return ScriptedReply{httpResponse(404, "nothing scripted"), ScriptedReply::End::Close};
     };
@@ -146,14 +149,27 @@ LoopbackServer::LoopbackServer() {
     }
     wakeRead_ = pipeFds[0];
     wakeWrite_ = pipeFds[1];
-    listenFd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = 0;
-    socklen_t length = sizeof address;
-    if (listenFd_ < 0 ||
-        bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+    sockaddr_storage address{};
+    socklen_t length = 0;
+    if (family == Family::IPv6) {
+        listenFd_ = socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const int only6 = 1;
+        if (listenFd_ >= 0) {
+            setsockopt(listenFd_, IPPROTO_IPV6, IPV6_V6ONLY, &only6, sizeof only6);
+        }
+        auto* v6 = reinterpret_cast<sockaddr_in6*>(&address);
+        v6->sin6_family = AF_INET6;
+        v6->sin6_addr = in6addr_loopback;
+        length = sizeof(sockaddr_in6);
+    } else {
+        listenFd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        auto* v4 = reinterpret_cast<sockaddr_in*>(&address);
+        v4->sin_family = AF_INET;
+        v4->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        length = sizeof(sockaddr_in);
+    }
+    const socklen_t bound = length;
+    if (listenFd_ < 0 || bind(listenFd_, reinterpret_cast<sockaddr*>(&address), bound) != 0 ||
         listen(listenFd_, 16) != 0 ||
         getsockname(listenFd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
         if (listenFd_ >= 0) {
@@ -161,9 +177,12 @@ LoopbackServer::LoopbackServer() {
         }
         close(wakeRead_);
         close(wakeWrite_);
-        throw std::runtime_error("loopback server: cannot listen on 127.0.0.1");
+        throw std::runtime_error(family == Family::IPv6
+                                     ? "loopback server: cannot listen on ::1"
+                                     : "loopback server: cannot listen on 127.0.0.1");
     }
-    port_ = ntohs(address.sin_port);
+    port_ = ntohs(family == Family::IPv6 ? reinterpret_cast<sockaddr_in6*>(&address)->sin6_port
+                                         : reinterpret_cast<sockaddr_in*>(&address)->sin_port);
     thread_ = std::thread([this] { run(); });
 }
 
@@ -179,7 +198,13 @@ LoopbackServer::~LoopbackServer() {
 }
 
 std::string LoopbackServer::origin() const {
-    return "http://127.0.0.1:" + std::to_string(port_);
+    return (family_ == Family::IPv6 ? "http://[::1]:" : "http://127.0.0.1:") +
+           std::to_string(port_);
+}
+
+void LoopbackServer::setAnswerBeforeRequest(bool answerFirst) {
+    std::lock_guard lock(mutex_);
+    answerFirst_ = answerFirst;
 }
 
 void LoopbackServer::setHandler(Handler handler) {
@@ -217,6 +242,43 @@ bool LoopbackServer::waitFor(int fd, short events) {
     }
 }
 
+bool LoopbackServer::pauseFor(std::chrono::milliseconds wait) {
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        pollfd wake{wakeRead_, POLLIN, 0};
+        const int ready = poll(&wake, 1, static_cast<int>(std::max<long long>(0, left.count())));
+        if (ready < 0 && errno == EINTR) {
+            continue;
+        }
+        if (ready != 0) {
+            return false; // the server is stopping
+        }
+        if (left.count() <= 0 || std::chrono::steady_clock::now() >= deadline) {
+            return true;
+        }
+    }
+}
+
+bool LoopbackServer::sendAll(int fd, const char* data, size_t size) {
+    size_t sent = 0;
+    while (sent < size) {
+        if (!waitFor(fd, POLLOUT)) {
+            return false;
+        }
+        const ssize_t n = send(fd, data + sent, size - sent, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false; // the peer is gone
+        }
+        sent += static_cast<size_t>(n);
+    }
+    return true;
+}
+
 void LoopbackServer::run() {
     while (waitFor(listenFd_, POLLIN)) {
         const int fd = accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
@@ -227,56 +289,62 @@ void LoopbackServer::run() {
 }
 
 void LoopbackServer::serve(int fd) {
-    // Read the request head, up to and including the blank line.
-    std::string raw;
-    size_t headEnd = std::string::npos;
-    char buffer[4096];
-    while (headEnd == std::string::npos) {
-        if (raw.size() > maxHeadBytes || !waitFor(fd, POLLIN)) {
-            close(fd);
-            return;
-        }
-        const ssize_t got = recv(fd, buffer, sizeof buffer, 0);
-        if (got <= 0) {
-            close(fd);
-            return;
-        }
-        raw.append(buffer, static_cast<size_t>(got));
-        const size_t crlf = raw.find("\r\n\r\n");
-        const size_t lf = raw.find("\n\n");
-        if (crlf != std::string::npos) {
-            headEnd = crlf + 4;
-        }
-        if (lf != std::string::npos && lf + 2 < headEnd) {
-            headEnd = lf + 2;
-        }
+    bool answerFirst = false;
+    {
+        std::lock_guard lock(mutex_);
+        answerFirst = answerFirst_;
     }
-    raw.resize(headEnd);
+    RecordedRequest request;
+    if (!answerFirst) {
+        // Read the request head, up to and including the blank line.
+        std::string raw;
+        size_t headEnd = std::string::npos;
+        char buffer[4096];
+        while (headEnd == std::string::npos) {
+            if (raw.size() > maxHeadBytes || !waitFor(fd, POLLIN)) {
+                close(fd);
+                return;
+            }
+            const ssize_t got = recv(fd, buffer, sizeof buffer, 0);
+            if (got <= 0) {
+                close(fd);
+                return;
+            }
+            raw.append(buffer, static_cast<size_t>(got));
+            const size_t crlf = raw.find("\r\n\r\n");
+            const size_t lf = raw.find("\n\n");
+            if (crlf != std::string::npos) {
+                headEnd = crlf + 4;
+            }
+            if (lf != std::string::npos && lf + 2 < headEnd) {
+                headEnd = lf + 2;
+            }
+        }
+        raw.resize(headEnd);
+        request = parseRequest(std::move(raw));
+    }
 
-    RecordedRequest request = parseRequest(std::move(raw));
     Handler handler;
     {
         std::lock_guard lock(mutex_);
-        requests_.push_back(request);
+        if (!answerFirst) {
+            requests_.push_back(request);
+        }
         handler = handler_;
     }
     const ScriptedReply reply = handler(request);
 
-    size_t sent = 0;
-    while (sent < reply.bytes.size()) {
-        if (!waitFor(fd, POLLOUT)) {
-            close(fd);
-            return;
-        }
-        const ssize_t n =
-            send(fd, reply.bytes.data() + sent, reply.bytes.size() - sent, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            break; // the peer is gone; end as told all the same
-        }
-        sent += static_cast<size_t>(n);
+    // A peer that is gone ends the sending; the connection still ends as told.
+    bool going = sendAll(fd, reply.bytes.data(), reply.bytes.size());
+    for (uint64_t i = 0; going && i < reply.repeatCount; ++i) {
+        going = sendAll(fd, reply.repeated.data(), reply.repeated.size());
+    }
+    for (size_t i = 0; going && i < reply.dripped.size(); ++i) {
+        going = pauseFor(reply.dripInterval) && sendAll(fd, &reply.dripped[i], 1);
+    }
+    if (!going && !pauseFor(std::chrono::milliseconds(0))) {
+        close(fd); // the server is stopping: no stall, no lingering reset
+        return;
     }
 
     switch (reply.end) {
