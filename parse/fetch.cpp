@@ -15,6 +15,8 @@ namespace {
 constexpr long maxRedirects = 10;
 constexpr int32_t defaultReadSize = 0x2800;  // 10240: no usable Content-Length
 constexpr int32_t largestReadSize = 0x19000; // 102400
+// The most room taken on the word of a Content-Length before any of the body arrived.
+constexpr long long firstRoomLimit = 1LL << 30;
 
 std::mutex contextMutex;
 FetchTimeouts timeouts;
@@ -179,6 +181,17 @@ size_t onHeader(char* data, size_t size, size_t count, void* user) {
     return length;
 }
 
+// The room the body needs for `length` more bytes: at least double what it has, and
+// never less than one more read size, so that a long body is moved a few times, not
+// once per read.
+size_t grownCapacity(const Bytes& body, size_t length, size_t readSize) {
+    size_t room = std::max(body.capacity() + readSize, 2 * body.capacity());
+    while (room < body.size() + length) {
+        room += readSize;
+    }
+    return room;
+}
+
 size_t onBody(char* data, size_t size, size_t count, void* user) {
     auto* transfer = static_cast<Transfer*>(user);
     size_t length = size * count;
@@ -189,9 +202,18 @@ size_t onBody(char* data, size_t size, size_t count, void* user) {
     }
     try {
         Bytes& body = transfer->body;
-        // Room grows one read size at a time.
-        while (body.capacity() - body.size() < length) {
-            body.reserve(body.capacity() + static_cast<size_t>(transfer->readSize));
+        if (body.empty() && transfer->declaredLength > 0 &&
+            transfer->declaredLength <= firstRoomLimit) {
+            // Room for the whole declared body at once, so that it is never moved. Only
+            // address space until written; should even that be refused, the body just
+            // grows as it arrives.
+            try {
+                body.reserve(static_cast<size_t>(transfer->declaredLength));
+            } catch (const std::bad_alloc&) {
+            }
+        }
+        if (body.capacity() - body.size() < length) {
+            body.reserve(grownCapacity(body, length, static_cast<size_t>(transfer->readSize)));
         }
         body.append(data, length);
     } catch (const std::bad_alloc&) {
@@ -282,6 +304,8 @@ Bytes fetch(const Text& address) {
     // seconds, so after a burst the wait can run some seconds longer).
     set(curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L));
     set(curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, limits.idleSeconds));
+    // Each read hands over up to the largest read size (curl's own default is 16 KB).
+    set(curl_easy_setopt(h, CURLOPT_BUFFERSIZE, static_cast<long>(largestReadSize)));
     set(curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, onHeader));
     set(curl_easy_setopt(h, CURLOPT_HEADERDATA, &transfer));
     set(curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, onBody));
