@@ -199,6 +199,8 @@ std::vector<Hostile> hostileServers() {
         row.body = "hello";
         rows.push_back(std::move(row));
     }
+    // Bytes that do not begin with an HTTP status line are no response at all (curl takes
+    // no HTTP/0.9 reply): nothing of them becomes the page.
     {
         Hostile row{"another protocol's banner", speaksFirst("SSH-2.0-OpenSSH_9.2p1\r\n")};
         rows.push_back(std::move(row));
@@ -220,6 +222,7 @@ std::vector<Hostile> hostileServers() {
         rows.push_back(std::move(row));
     }
     {
+        // The handshake fails on the first bytes: a TLS failure gives nothing.
         Hostile row{"https to a plain server that answers at once",
                     speaksFirst(httpResponse(200, "plain page"))};
         row.address = "https://127.0.0.1:{port}/v/1.shtml";
