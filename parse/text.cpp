@@ -40,6 +40,11 @@ Text bytesToText(const Bytes& bytes) {
     return Text(upToZero(bytes));
 }
 
+Text bytesToText(Bytes&& bytes) {
+    bytes.resize(upToZero(bytes).size());
+    return std::move(bytes);
+}
+
 Text concatTexts(std::initializer_list<std::string_view> parts) {
     size_t total = 0;
     for (const std::string_view part : parts) {

@@ -24,6 +24,8 @@ int32_t compareText(const Text& a, const Text& b);
 
 // The bytes up to, not including, the first zero byte; all of them when there is none.
 Text bytesToText(const Bytes& bytes);
+// The same, taking the bytes over: a whole page is cut in place instead of copied.
+Text bytesToText(Bytes&& bytes);
 
 // The texts joined in order; each contributes its bytes up to its first zero byte.
 Text concatTexts(std::initializer_list<std::string_view> parts);

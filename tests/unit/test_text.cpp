@@ -110,7 +110,10 @@ void TestText::bytesToTextStopsAtZero_data() {
 void TestText::bytesToTextStopsAtZero() {
     QFETCH(QByteArray, body);
     QFETCH(QByteArray, expected);
-    QCOMPARE(qbytes(bytesToText(bytes(body))), expected);
+    const Bytes kept = bytes(body);
+    QCOMPARE(qbytes(bytesToText(kept)), expected);
+    QCOMPARE(qbytes(kept), body);                         // copied from, left whole
+    QCOMPARE(qbytes(bytesToText(bytes(body))), expected); // taken over and cut in place
 }
 
 void TestText::concatTextsJoins() {
