@@ -16,9 +16,9 @@ reps=${MORVANE_BENCH_REPS:-5}
 startupReps=${MORVANE_BENCH_STARTUP_REPS:-15}
 bodyBytes=104857600
 
-for tool in cmake ninja python3 curl Xvfb; do
-    command -v "$tool" >/dev/null || { echo "run.sh: $tool is missing" >&2; exit 1; }
-done
+"$root/scripts/install-packages.sh" cmake ninja-build g++ pkg-config qt6-base-dev \
+    libboost-regex-dev libcurl4-openssl-dev libxcb1-dev libbenchmark-dev fonts-noto-cjk \
+    python3 curl xvfb x11-utils
 
 work=$(mktemp -d)
 pids=()

@@ -6,7 +6,7 @@ set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${MORVANE_BUILD_DIR:-$here/build}
 "$here/scripts/setup.sh"
-command -v valgrind >/dev/null || { echo "valgrind is not installed" >&2; exit 1; }
+"$here/scripts/install-packages.sh" valgrind
 
 export MORVANE_APP="$build/morvane-resolver"
 export MORVANE_SITE="$build/tools/morvane-standin-site"
