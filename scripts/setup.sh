@@ -13,7 +13,7 @@ packages=(
     # run: CJK glyphs for the window's texts
     fonts-noto-cjk
     # end-to-end checks: a real X server, a window manager, input, clipboard, screenshots
-    xvfb openbox xdotool xclip x11-utils imagemagick
+    xvfb xauth openbox xdotool xclip x11-utils imagemagick
 )
 
 "$here/scripts/install-packages.sh" "${packages[@]}"
