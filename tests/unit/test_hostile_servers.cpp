@@ -366,13 +366,16 @@ void TestHostileServers::fetchReturnsWithPageOrPart() {
     const long long rssBefore = statusKiB("VmRSS");
     resetPeakRss();
     const auto started = std::chrono::steady_clock::now();
-    // As the click does it: the body, then the page text made from it.
-    Bytes fetched = fetchPage(address);
-    const Text text = bytesToText(fetched);
+    // As the click does it: the body, then the page text made from it in place. Only a
+    // small body is kept aside as well, to be compared.
+    Bytes body = fetchPage(address);
+    const Bytes fetched = body.size() <= mebibyte ? body : Bytes();
+    const size_t fetchedSize = body.size();
+    const Text text = bytesToText(std::move(body));
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     const long long peak = statusKiB("VmHWM");
-    qInfo("%s: %zu bytes in %.2f s", row.name.c_str(), fetched.size(), seconds);
+    qInfo("%s: %zu bytes in %.2f s", row.name.c_str(), fetchedSize, seconds);
 
     // It returned; with the time-outs as they stand, long before a minute.
     QVERIFY2(seconds < 45, qPrintable(QString::number(seconds)));
@@ -390,23 +393,24 @@ void TestHostileServers::fetchReturnsWithPageOrPart() {
         break;
     case Outcome::WholeOrEmpty: {
         const uint64_t whole = hugePieces * mebibyte;
-        qInfo("resident before %lld KiB, peak %lld KiB (body and page text: %llu KiB each)",
-              rssBefore, peak, static_cast<unsigned long long>(whole / 1024));
-        if (fetched.empty()) {
+        qInfo("resident before %lld KiB, peak %lld KiB (the body: %llu KiB)", rssBefore, peak,
+              static_cast<unsigned long long>(whole / 1024));
+        if (fetchedSize == 0) {
             QCOMPARE(text.size(), size_t(0));
             qWarning("the 1 GiB body did not fit in memory: empty result");
             break;
         }
-        QCOMPARE(static_cast<uint64_t>(fetched.size()), whole);
+        QCOMPARE(static_cast<uint64_t>(fetchedSize), whole);
+        QCOMPARE(static_cast<uint64_t>(text.size()), whole);
         const std::string piece = patternedPiece(mebibyte);
         for (uint64_t i = 0; i < hugePieces; ++i) {
-            QVERIFY(std::string_view(fetched).substr(i * mebibyte, mebibyte) == piece);
+            QVERIFY(std::string_view(text).substr(i * mebibyte, mebibyte) == piece);
         }
-        QVERIFY(text == fetched);
-        // The body and the page text, each whole once, plus the room one growth step of
-        // the body needs while it is moved: never a further copy.
+        // The body is held once, and becomes the page text without a copy: at the peak,
+        // the body and the room one growth step needs while it is moved, never two whole
+        // copies.
         const long long wholeKiB = static_cast<long long>(whole / 1024);
-        QVERIFY2(peak - rssBefore < wholeKiB * 3,
+        QVERIFY2(peak - rssBefore < wholeKiB * 7 / 4,
                  qPrintable(QStringLiteral("peak grew by %1 KiB").arg(peak - rssBefore)));
         break;
     }
