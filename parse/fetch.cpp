@@ -226,18 +226,28 @@ size_t onBody(char* data, size_t size, size_t count, void* user) {
     return size * count;
 }
 
-// Canonical form of the address in a URL handle: trailing white space gone, dot
-// segments resolved, nothing encoded or decoded. Only http and https pass.
+// Canonical form of the address in a URL handle: the text up to its first zero byte,
+// trailing white space gone, dot segments resolved, nothing decoded. A blank left inside
+// goes on the wire as %20, in the query as in the path: in a request line a bare blank
+// would end the target early. Only http and https pass.
 bool parseAddress(const Text& address, CURLU* url) {
-    std::string_view text(address);
+    std::string_view text(address.c_str());
     while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) {
         text.remove_suffix(1);
     }
     if (text.empty()) {
         return false;
     }
-    const std::string trimmed(text);
-    if (curl_url_set(url, CURLUPART_URL, trimmed.c_str(), CURLU_ALLOW_SPACE) != CURLUE_OK) {
+    std::string canonical;
+    canonical.reserve(text.size());
+    for (const char c : text) {
+        if (c == ' ') {
+            canonical += "%20";
+        } else {
+            canonical += c;
+        }
+    }
+    if (curl_url_set(url, CURLUPART_URL, canonical.c_str(), 0) != CURLUE_OK) {
         return false;
     }
     char* scheme = nullptr;
@@ -355,6 +365,22 @@ int32_t readSizeFor(const char* contentLength) {
         return static_cast<int32_t>(value + 1);
     }
     return largestReadSize;
+}
+
+Text canonicalAddress(const Text& address) {
+    try {
+        UrlHandle url;
+        char* whole = nullptr;
+        if (url.handle == nullptr || !parseAddress(address, url.handle) ||
+            curl_url_get(url.handle, CURLUPART_URL, &whole, 0) != CURLUE_OK) {
+            return {};
+        }
+        Text canonical(whole);
+        curl_free(whole);
+        return canonical;
+    } catch (...) {
+        return {};
+    }
 }
 
 Bytes fetchPage(const Text& address) {

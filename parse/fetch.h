@@ -13,6 +13,12 @@ inline constexpr const char* pageUserAgent = "Mozilla/4.0 (compatible; MSIE 6.0;
 // keeps the bytes received before. Never throws, shows nothing, logs nothing.
 Bytes fetchPage(const Text& address);
 
+// The canonical form of `address` that a fetch requests: the text up to its first zero
+// byte, trailing white space removed, dot segments resolved, inner blanks as %20,
+// nothing decoded. Empty when a fetch would send nothing (an address that cannot be
+// parsed, or a scheme other than http and https).
+Text canonicalAddress(const Text& address);
+
 // How many bytes one read of the body asks room for, from the value of the
 // Content-Length header (nullptr when the header is missing).
 int32_t readSizeFor(const char* contentLength);

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <map>
 #include <memory>
 
@@ -158,6 +159,13 @@ void TestFetch::requestTarget_data() {
         << QByteArray("{origin}/a%2Fb%41?q=%20") << QByteArray("/a%2Fb%41?q=%20");
     QTest::newRow("blank inside the path")
         << QByteArray("{origin}/a b.shtml") << QByteArray("/a%20b.shtml");
+    // A blank may not stand in a request line: it would end the target early.
+    QTest::newRow("blank inside the query")
+        << QByteArray("{origin}/v/1.shtml?a b&c=d e") << QByteArray("/v/1.shtml?a%20b&c=d%20e");
+    // The address ends at its first zero byte; the blanks before it are trailing blanks.
+    QTest::newRow("blank before a zero byte")
+        << QByteArray("{origin}/x \0tail  ", qsizetype(std::strlen("{origin}/x ") + 7))
+        << QByteArray("/x");
 }
 
 void TestFetch::requestTarget() {
