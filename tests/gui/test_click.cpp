@@ -4,6 +4,7 @@
 #include "app/app_state.h"
 #include "support/fixture_rows.h"
 #include "support/loopback_server.h"
+#include "support/network_helpers.h"
 #include "support/widget_helpers.h"
 #include "ui/main_window.h"
 #include "ui/toolkit.h"
@@ -167,10 +168,8 @@ void ClickTest::fixturePagesGiveTheirRows() {
 }
 
 void ClickTest::failedFetchGivesTwoEmptyRows() {
-    {
-        LoopbackServer gone;
-        qputenv("http_proxy", QByteArray::fromStdString(gone.origin()));
-    }
+    const RefusingPort refusing;
+    qputenv("http_proxy", QByteArray::fromStdString(refusing.origin()));
     appState.pageText = "earlier page";
     click();
     qputenv("http_proxy", QByteArray::fromStdString(proxy->origin()));

@@ -3,6 +3,7 @@
 
 #include "app/probe.h"
 #include "support/loopback_server.h"
+#include "support/network_helpers.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
@@ -112,11 +113,8 @@ void StartupTest::unreachableInternetQuitsWithMessage() {
     if (withoutNetwork && !canUnshareNetwork()) {
         QSKIP("this machine cannot make a network namespace");
     }
-    QString proxy;
-    if (refusingProxy) {
-        LoopbackServer closed; // its port is free again once it is gone
-        proxy = QString::fromStdString(closed.origin());
-    }
+    const RefusingPort refusing;
+    const QString proxy = refusingProxy ? QString::fromStdString(refusing.origin()) : QString();
 
     const Run run = runProgram(proxy, withoutNetwork, {});
 

@@ -1,12 +1,8 @@
 #include "parse/fetch.h"
 #include "support/loopback_server.h"
+#include "support/network_helpers.h"
 
 #include <QtTest>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -36,34 +32,6 @@ std::string patternedBody(size_t size) {
         body[i] = static_cast<char>('a' + (i * 7 + i / 251) % 26);
     }
     return body;
-}
-
-// A port on 127.0.0.1 that is bound but not listening: connecting to it is refused.
-class RefusingPort {
-public:
-    RefusingPort() {
-        fd_ = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
-        port_ = ntohs(address.sin_port);
-    }
-    ~RefusingPort() { close(fd_); }
-    uint16_t port() const { return port_; }
-
-private:
-    int fd_ = -1;
-    uint16_t port_ = 0;
-};
-
-void clearProxyEnvironment() {
-    for (const char* name : {"http_proxy", "https_proxy", "all_proxy", "ALL_PROXY", "HTTPS_PROXY",
-                             "no_proxy", "NO_PROXY"}) {
-        qunsetenv(name);
-    }
 }
 
 } // namespace
