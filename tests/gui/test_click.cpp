@@ -23,22 +23,6 @@ namespace {
 const QString refusal = QStringLiteral(
     "您输入的视频地址不正确，请重新输入。\n示例：http://v.morvane.test/v/66/66861.shtml  ");
 
-QList<QByteArray> listRows() {
-    QList<QByteArray> rows;
-    for (int32_t i = 0; i < rowCount(); ++i) {
-        rows << QByteArray::fromStdString(rowText(i));
-    }
-    return rows;
-}
-
-QList<QByteArray> toList(const std::vector<std::string>& rows) {
-    QList<QByteArray> list;
-    for (const std::string& row : rows) {
-        list << QByteArray::fromStdString(row);
-    }
-    return list;
-}
-
 } // namespace
 
 class ClickTest : public QObject {

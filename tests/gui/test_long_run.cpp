@@ -5,6 +5,7 @@
 #include "parse/fetch.h"
 #include "support/fixture_rows.h"
 #include "support/loopback_server.h"
+#include "support/widget_helpers.h"
 #include "ui/main_window.h"
 #include "ui/toolkit.h"
 
@@ -46,22 +47,6 @@ long long inUseKiB() {
 #else
     return residentKiB();
 #endif
-}
-
-QList<QByteArray> listRows() {
-    QList<QByteArray> rows;
-    for (int32_t i = 0; i < rowCount(); ++i) {
-        rows << QByteArray::fromStdString(rowText(i));
-    }
-    return rows;
-}
-
-QList<QByteArray> toList(const std::vector<std::string>& rows) {
-    QList<QByteArray> list;
-    for (const std::string& row : rows) {
-        list << QByteArray::fromStdString(row);
-    }
-    return list;
 }
 
 constexpr int warmUpClicks = 100;

@@ -10,6 +10,28 @@
 #include <QTest>
 #include <QTimer>
 
+#include "ui/toolkit.h"
+
+#include <string>
+#include <vector>
+
+// The result list's rows, as their bytes.
+inline QList<QByteArray> listRows() {
+    QList<QByteArray> rows;
+    for (int32_t i = 0; i < rowCount(); ++i) {
+        rows << QByteArray::fromStdString(rowText(i));
+    }
+    return rows;
+}
+
+inline QList<QByteArray> toList(const std::vector<std::string>& rows) {
+    QList<QByteArray> list;
+    for (const std::string& row : rows) {
+        list << QByteArray::fromStdString(row);
+    }
+    return list;
+}
+
 // What a modal message box showed before a test answered it.
 struct ModalSeen {
     bool seen = false;
