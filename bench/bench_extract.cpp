@@ -42,13 +42,19 @@ std::vector<Text> rowsFrom(const MatchList& titles, const MatchList& descs, cons
     return rows;
 }
 
+// The four searches with `search`, then the rows.
+template <typename Search>
+std::vector<Text> rowsBy(Search search, const PagePatterns& p, const Text& page) {
+    const MatchList titles = search(p.title, page);
+    const MatchList descs = search(p.desc, page);
+    const MatchList sizes = search(p.size, page);
+    const MatchList media = search(p.media, page);
+    return rowsFrom(titles, descs, sizes, media, page);
+}
+
 // The four searches and the rows, as the click runs them.
 std::vector<Text> productRows(const PagePatterns& p, const Text& page) {
-    const MatchList titles = searchAll(p.title, page);
-    const MatchList descs = searchAll(p.desc, page);
-    const MatchList sizes = searchAll(p.size, page);
-    const MatchList media = searchAll(p.media, page);
-    return rowsFrom(titles, descs, sizes, media, page);
+    return rowsBy(searchAll, p, page);
 }
 
 // The all-matches loop with the engine searching the whole rest of the page each time,
@@ -80,11 +86,7 @@ MatchList plainSearch(const Pattern& pattern, const Text& page) {
 }
 
 std::vector<Text> plainRows(const PagePatterns& p, const Text& page) {
-    const MatchList titles = plainSearch(p.title, page);
-    const MatchList descs = plainSearch(p.desc, page);
-    const MatchList sizes = plainSearch(p.size, page);
-    const MatchList media = plainSearch(p.media, page);
-    return rowsFrom(titles, descs, sizes, media, page);
+    return rowsBy(plainSearch, p, page);
 }
 
 std::string sizeName(std::size_t bytes) {
