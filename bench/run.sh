@@ -5,7 +5,8 @@
 #     memmem reference scanner and, where it finishes in reasonable time, the plain loop;
 #   - fetchPage + bytesToText of a 100 MiB body from a loopback server, beside curl
 #     fetching the same body in the same run, with the fetch's peak memory;
-#   - start-up from exec to the window mapped under Xvfb, beside a bare Qt window.
+#   - start-up from exec to the window mapped under Xvfb, beside a bare Qt window and a
+#     plain Qt window with the program's controls and texts (the cost of the content).
 # Options from the environment: MORVANE_BENCH_REPS (repetitions, default 5),
 # MORVANE_BENCH_STARTUP_REPS (start-ups of each program, default 15).
 set -euo pipefail
@@ -34,7 +35,7 @@ echo "== build (Release, $build)" >&2
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DMORVANE_BENCH=ON \
     -DMORVANE_TESTS=OFF >"$work/configure.log" || { cat "$work/configure.log" >&2; exit 1; }
 cmake --build "$build" -j2 --target bench_extract bench_server bench_fetch bench_bare_window \
-    bench_startup_timer morvane-resolver >&2
+    bench_controls_window bench_startup_timer morvane-resolver >&2
 
 # Starts `bench_server ARGS` in the background; sets serverPort to the port it listens on.
 startServer() {
@@ -83,12 +84,15 @@ mkdir -m 700 -p "$XDG_RUNTIME_DIR"
 timer="$build/bench/bench_startup_timer"
 # One start of each first, so that both meet warm file and font caches.
 "$timer" 505x250 "$build/bench/bench_bare_window" >/dev/null 2>&1
+"$timer" 505x250 "$build/bench/bench_controls_window" >/dev/null 2>&1
 http_proxy="http://127.0.0.1:$probePort" "$timer" 505x250 "$build/morvane-resolver" \
     >/dev/null 2>&1
 : >"$work/bare.txt"
+: >"$work/controls.txt"
 : >"$work/program.txt"
 for _ in $(seq "$startupReps"); do
     "$timer" 505x250 "$build/bench/bench_bare_window" 2>/dev/null >>"$work/bare.txt"
+    "$timer" 505x250 "$build/bench/bench_controls_window" 2>/dev/null >>"$work/controls.txt"
     # The start-up probe goes through the proxy to a loopback server that answers 204.
     http_proxy="http://127.0.0.1:$probePort" no_proxy= \
         "$timer" 505x250 "$build/morvane-resolver" 2>/dev/null >>"$work/program.txt"
@@ -137,9 +141,13 @@ print(f"| curl -o /dev/null | {curl:.3f} | {body / curl / 1e6:.0f} | {curlPeak /
 print(f"\nThroughput ratio (fetch / curl): {curl / fetch:.2f}x; peak memory / body: {peak / body:.2f}x")
 
 bare = statistics.median(numbers("bare.txt"))
+controls = statistics.median(numbers("controls.txt"))
 program = statistics.median(numbers("program.txt"))
 print("\n### Start-up, exec to the window mapped under Xvfb (median ms)\n")
-print("| morvane-resolver (probe via a loopback 204 proxy) | bare Qt window | ratio |")
-print("|---:|---:|---:|")
-print(f"| {program:.1f} | {bare:.1f} | {program / bare:.2f}x |")
+print("| program | ms | ratio to the bare window |")
+print("|---|---:|---:|")
+print(f"| bare Qt window | {bare:.1f} | 1.00x |")
+print(f"| Qt window with the same controls and texts | {controls:.1f} | {controls / bare:.2f}x |")
+print(f"| morvane-resolver (probe via a loopback 204 proxy) | {program:.1f} | {program / bare:.2f}x |")
+print(f"\nmorvane-resolver / the same controls and texts: {program / controls:.2f}x")
 EOF
