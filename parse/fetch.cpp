@@ -1,12 +1,10 @@
 #include "parse/fetch.h"
 
 #include <curl/curl.h>
-#include <sys/mman.h>
 
 #include <algorithm>
 #include <cctype>
 #include <climits>
-#include <cstdint>
 #include <cstring>
 #include <mutex>
 #include <new>
@@ -194,24 +192,6 @@ size_t grownCapacity(const Bytes& body, size_t length, size_t readSize) {
     return room;
 }
 
-// Asks for huge pages under a large body's room. Every page of the body is first touched
-// as the bytes arrive, and with 4 KiB pages a 100 MB body takes some 25,000 page faults,
-// which cost more than receiving it over loopback; 2 MiB pages take fifty. Only whole
-// huge pages inside the room are named, so nothing outside the body is touched. The
-// kernel may ignore the advice, and a failure changes nothing.
-void adviseHugePages(const Bytes& body) {
-    constexpr uintptr_t hugePage = uintptr_t{2} << 20;
-    if (body.capacity() < 2 * hugePage) {
-        return;
-    }
-    const auto start = reinterpret_cast<uintptr_t>(body.data());
-    const uintptr_t first = (start + hugePage - 1) & ~(hugePage - 1);
-    const uintptr_t end = (start + body.capacity()) & ~(hugePage - 1);
-    if (end > first) {
-        ::madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
-    }
-}
-
 size_t onBody(char* data, size_t size, size_t count, void* user) {
     auto* transfer = static_cast<Transfer*>(user);
     size_t length = size * count;
@@ -229,13 +209,11 @@ size_t onBody(char* data, size_t size, size_t count, void* user) {
             // grows as it arrives.
             try {
                 body.reserve(static_cast<size_t>(transfer->declaredLength));
-                adviseHugePages(body);
             } catch (const std::bad_alloc&) {
             }
         }
         if (body.capacity() - body.size() < length) {
             body.reserve(grownCapacity(body, length, static_cast<size_t>(transfer->readSize)));
-            adviseHugePages(body);
         }
         body.append(data, length);
     } catch (const std::bad_alloc&) {
