@@ -4,7 +4,8 @@
 #   - extraction (the four page searches and the rows) on generated pages, beside the
 #     memmem reference scanner and, where it finishes in reasonable time, the plain loop;
 #   - fetchPage + bytesToText of a 100 MiB body from a loopback server, beside curl
-#     fetching the same body in the same run, with the fetch's peak memory;
+#     fetching the same body in the same run, with the fetch's peak memory, and beside
+#     writing 100 MiB into fresh memory (what keeping the body costs by itself);
 #   - start-up from exec to the window mapped under Xvfb, beside a bare Qt window and a
 #     plain Qt window with the program's controls and texts (the cost of the content).
 # Options from the environment: MORVANE_BENCH_REPS (repetitions, default 5),
@@ -62,6 +63,7 @@ startServer body "$bodyBytes"
 url="http://127.0.0.1:$serverPort/page.html"
 : >"$work/fetch.txt"
 : >"$work/curl.txt"
+: >"$work/hold.txt"
 for _ in $(seq "$reps"); do
     env -u http_proxy -u all_proxy -u ALL_PROXY no_proxy='*' \
         "$build/bench/bench_fetch" "$url" >>"$work/fetch.txt"
@@ -69,6 +71,7 @@ for _ in $(seq "$reps"); do
         curl --noproxy '*' -s -o /dev/null -w '%{time_total} %{size_download}' "$url" \
         >>"$work/curl.txt"
     echo " $(($(cat "$work/curl.rss") * 1024))" >>"$work/curl.txt"
+    "$build/bench/bench_fetch" --hold "$bodyBytes" >>"$work/hold.txt"
 done
 
 echo "== start-up ($startupReps runs of each under Xvfb, alternating)" >&2
@@ -132,13 +135,17 @@ fetch = statistics.median(numbers("fetch.txt", 0))
 peak = statistics.median(numbers("fetch.txt", 2))
 curl = statistics.median(numbers("curl.txt", 0))
 curlPeak = statistics.median(numbers("curl.txt", 2))
+hold = statistics.median(numbers("hold.txt", 0))
 mib = 1 << 20
 print("\n### Fetch of a 100 MiB body from 127.0.0.1 (median)\n")
 print("| | time s | throughput MB/s | peak memory MiB |")
 print("|---|---:|---:|---:|")
 print(f"| fetchPage + bytesToText | {fetch:.3f} | {body / fetch / 1e6:.0f} | {peak / mib:.0f} (added by the fetch) |")
 print(f"| curl -o /dev/null | {curl:.3f} | {body / curl / 1e6:.0f} | {curlPeak / mib:.0f} (whole process) |")
+print(f"| 100 MiB written into fresh memory, no network | {hold:.3f} | {body / hold / 1e6:.0f} | |")
 print(f"\nThroughput ratio (fetch / curl): {curl / fetch:.2f}x; peak memory / body: {peak / body:.2f}x")
+print(f"\nKeeping the body costs by itself {hold / curl:.2f}x curl's whole transfer; "
+      f"curl's time plus that is {curl / (curl + hold):.2f}x curl's throughput")
 
 bare = statistics.median(numbers("bare.txt"))
 controls = statistics.median(numbers("controls.txt"))
